@@ -1,0 +1,31 @@
+// File helpers for tests that run natively and under Wine. Paths use the
+// backslash, as the installer's own paths do; on POSIX it becomes '/'.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A fresh empty directory, removed with its contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string Join(const std::string& tail) const;
+
+ private:
+  std::string path_;
+};
+
+bool WriteTestFile(const std::string& path, const std::string& bytes);
+bool ReadTestFile(const std::string& path, std::string* bytes);
+bool MakeTestDirectory(const std::string& path);
+bool PathExists(const std::string& path);
+bool SetReadOnly(const std::string& path, bool readOnly);
+bool IsReadOnly(const std::string& path);
+// Every file and directory below `root`, backslash-separated and sorted;
+// directories end with a backslash.
+std::vector<std::string> ListTree(const std::string& root);
+void RemoveTree(const std::string& path);

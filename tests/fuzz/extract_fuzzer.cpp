@@ -125,7 +125,7 @@ class GuardedSystem : public PlatformPackageSystem {
 int CheckEntry(const char* path, const struct stat* st, int type, struct FTW*) {
   if (type == FTW_SL || type == FTW_SLN) Fail("symbolic link inside the destination", path);
   if (type == FTW_DNR || type == FTW_NS) Fail("unreadable entry inside the destination", path);
-  if (!S_ISREG(st->st_mode) && !S_ISDIR(st->st_mode)) Fail("special file inside the destination", path);
+  if (!S_ISREG(st->st_mode) && !S_ISDIR(st->st_mode)) Fail("device, pipe or socket inside the destination", path);
   return 0;
 }
 

@@ -39,11 +39,9 @@ PackageReport CheckPackage(const std::string& archivePath) {
   uint32_t directoryLength = 0;
   PlaintextImage image = LoadPackage(kPackagePassword, system, archivePath, &directoryLength);
   if (!image) {
-    FILE* probe = fopen(archivePath.c_str(), "rb");
-    if (!probe) {
+    if (!system.OpenArchive(archivePath)) {
       report.problems.push_back("cannot open " + archivePath);
     } else {
-      fclose(probe);
       report.problems.push_back("not a package archive: its length must be 8 plus a multiple of 16 "
                                 "(at most 4 GiB - 1), and it must be readable whole");
     }

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "package_system.h"
+#include "wizard/setup_messages.h"
 
 namespace {
 
-const UINT kSetupProgressMessage = 20000;  // WM_SETUP_PROGRESS
 
 class Win32PackageFile : public PackageFile {
  public:
@@ -57,7 +57,7 @@ WriteResult PlatformPackageSystem::WriteWholeFile(const std::string& path, const
 }
 
 void PlatformPackageSystem::PostProgress(int percent) {
-  PostMessageA(static_cast<HWND>(window_), kSetupProgressMessage, 0, (LPARAM)percent);
+  PostMessageA(static_cast<HWND>(window_), WM_SETUP_PROGRESS, 0, (LPARAM)percent);
 }
 
 void PlatformPackageSystem::Pause(int milliseconds) { Sleep((DWORD)milliseconds); }

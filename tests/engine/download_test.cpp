@@ -173,6 +173,25 @@ TEST_F(DownloadTest, CancelDuringTheBodyKeepsThePartialFile) {
   (void)cancelled;
 }
 
+TEST_F(DownloadTest, HttpsWorksLikeHttp) {
+  ASSERT_TRUE(TrustTestCa(servers_));
+  const std::string body = TestBytes(200000, 9);
+  ASSERT_TRUE(Publish(servers_, name_ + ".bin", body));
+  ASSERT_TRUE(WriteTestFile(Local("s.bin"), body.substr(0, 70000)));
+  ASSERT_EQ(Download(servers_.httpsUrl + "/" + name_ + ".bin", "s.bin"), 0) << job_.errorText;
+  std::string local;
+  ASSERT_TRUE(ReadTestFile(Local("s.bin"), &local));
+  EXPECT_TRUE(local == body);
+  const std::vector<int> progress = TakeProgress(window_.get());
+  ASSERT_GE(progress.size(), 3u);
+  EXPECT_EQ(progress[1], 67);  // resumed: 70,000 + 65,536 of 200,000
+
+  ASSERT_TRUE(Publish(servers_, "tls\\update\\online_setup.txt", "[setup]\r\ngamename=Zuvuva\r\nsize=1\r\n"));
+  InstallJob job;
+  EXPECT_TRUE(job.FetchSetupDescriptorFrom((servers_.httpsUrl + "/tls").c_str()));
+  EXPECT_STREQ(job.gameName, "Zuvuva");
+}
+
 TEST_F(DownloadTest, UnreachableServerNamesTheUrl) {
   const std::string url = servers_.refusedUrl + "/update/online_setup.txt";
   EXPECT_EQ(Download(url, nullptr), 1);

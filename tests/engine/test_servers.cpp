@@ -1,5 +1,7 @@
 #include "tests/engine/test_servers.h"
 
+#include <wincrypt.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -44,10 +46,24 @@ bool LoadTestServers(TestServers* servers) {
     if (key == "NGINX_URL") servers->nginxUrl = value;
     if (key == "FAULT_URL") servers->faultUrl = value;
     if (key == "REFUSED_URL") servers->refusedUrl = value;
+    if (key == "HTTPS_URL") servers->httpsUrl = value;
+    if (key == "TEST_CA") servers->testCa = WindowsPath(value);
     if (key == "SERVE_ROOT") servers->serveRoot = WindowsPath(value);
     if (key == "REQUEST_LOG") servers->requestLog = WindowsPath(value);
   }
   return !servers->nginxUrl.empty() && !servers->faultUrl.empty() && !servers->serveRoot.empty();
+}
+
+bool TrustTestCa(const TestServers& servers) {
+  std::string pem;
+  if (!ReadTestFile(servers.testCa, &pem)) return false;
+  BYTE der[8192];
+  DWORD length = sizeof der;
+  if (!CryptStringToBinaryA(pem.c_str(), (DWORD)pem.size(), CRYPT_STRING_BASE64HEADER, der, &length, nullptr,
+                            nullptr)) {
+    return false;
+  }
+  return CertAddEncodedCertificateToSystemStoreA("Root", der, length) != FALSE;
 }
 
 bool Publish(const TestServers& servers, const std::string& relative, const std::string& bytes) {

@@ -11,12 +11,17 @@ struct TestServers {
   std::string nginxUrl;
   std::string faultUrl;
   std::string refusedUrl;
+  std::string httpsUrl;    // nginx over TLS, certificate for localhost
+  std::string testCa;      // Windows path of the PEM certificate that signed it
   std::string serveRoot;   // Windows path of the tree both servers serve
   std::string requestLog;  // Windows path of the fault server's request log
 };
 
 // Reads the file named by ZV_SERVERS_ENV; false when the servers are not up.
 bool LoadTestServers(TestServers* servers);
+
+// Adds the test run's certificate authority to the machine's trusted roots.
+bool TrustTestCa(const TestServers& servers);
 
 // Writes `bytes` at `relative` (backslash-separated) below the served tree.
 bool Publish(const TestServers& servers, const std::string& relative, const std::string& bytes);

@@ -35,6 +35,10 @@ class InstallJob {
   // The install procedure, run by the worker thread.
   void RunInstall();
 
+  // Starts the program at `commandLine` (a path; quoted here when it is not).
+  // False with errorText filled when the system refuses it.
+  bool RunCommand(const char* commandLine);
+
   HWND window;
   HANDLE thread;
   char installDir[522];

@@ -102,6 +102,7 @@ TEST_F(DescriptorTest, CancelDuringTheFetchShowsNothing) {
 }
 
 TEST(InstallJobStart, CreatesTheWholeDirectoryPathBeforeTheWorker) {
+  MessageBoxRecorder boxes;
   TempDir dir;
   InstallJob job;
   job.cancelRequested = true;
@@ -113,6 +114,9 @@ TEST(InstallJobStart, CreatesTheWholeDirectoryPathBeforeTheWorker) {
   EXPECT_TRUE(PathExists(dir.path() + "\\a\\b\\c"));
   ASSERT_NE(job.thread, nullptr);
   EXPECT_EQ(WaitForSingleObject(job.thread, 5000), WAIT_OBJECT_0);
+  // Without a descriptor the worker has no update list to fetch.
+  ASSERT_EQ(boxes.boxes().size(), 1u);
+  EXPECT_EQ(boxes.boxes()[0].text, "从文件中,获取版本对应的更新URL错误.");
 }
 
 }  // namespace

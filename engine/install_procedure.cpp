@@ -40,10 +40,7 @@ bool StaysInInstallDir(const char* destfile) {
 }  // namespace
 
 void InstallJob::RunInstall() {
-  auto post = [this](UINT message, int value) {
-    PostMessageA(window, message, message == WM_SETUP_PROGRESS ? 0 : (WPARAM)value,
-                 message == WM_SETUP_PROGRESS ? (LPARAM)value : 0);
-  };
+  auto post = [this](UINT message, int value) { PostMessageA(window, message, 0, (LPARAM)value); };
   auto fail = [&](const char* text) {
     if (text != errorText) snprintf(errorText, sizeof errorText, "%s", text);
     ShowEngineMessage(window, errorText[0] ? errorText : "未知错误，下载失败", "错误", MB_OK);

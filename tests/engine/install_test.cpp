@@ -58,7 +58,7 @@ class PostRecorder {
     auto* self = reinterpret_cast<PostRecorder*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self && (message == WM_SETUP_STATE || message == WM_SETUP_PROGRESS || message == kDrain)) {
       std::lock_guard<std::mutex> lock(self->mutex_);
-      if (message == WM_SETUP_STATE) self->posts_.push_back({'S', (int)wParam});
+      if (message == WM_SETUP_STATE) self->posts_.push_back({'S', (int)lParam});
       if (message == WM_SETUP_PROGRESS) self->posts_.push_back({'P', (int)lParam});
       if (message == kDrain) {
         self->drained_ = true;

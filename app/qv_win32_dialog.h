@@ -1,0 +1,55 @@
+// The wizard window object: a thin layer over one Win32 popup window. The
+// framework (class registration, creation, dispatch) lives in app/, the
+// wizard behaviour behind the virtual operations in wizard/.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "engine/install_job.h"
+
+enum WizardPage { PAGE_WELCOME = 0, PAGE_DIRECTORY = 1, PAGE_PROGRESS = 2 };
+
+class qvWin32Dialog {
+ public:
+  explicit qvWin32Dialog(HINSTANCE instance);
+  ~qvWin32Dialog();
+  qvWin32Dialog(const qvWin32Dialog&) = delete;
+  qvWin32Dialog& operator=(const qvWin32Dialog&) = delete;
+
+  // Registers the window class and creates the popup window (width and height
+  // are the rectangle's right and bottom); shows it when `style` has
+  // WS_VISIBLE. False when the window cannot be made or OnCreate fails.
+  virtual bool Create(const char* className, const char* title, DWORD style, const RECT& rect);
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  virtual int OnTimer(UINT timerId);
+  virtual int OnPaint(HDC dc);
+  virtual bool OnCreate();
+
+  static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // Worker notifications.
+  LRESULT OnSetupProgress(int percent);
+  LRESULT OnSetupState(int newState);
+  void SendCompletionReport();
+
+  HWND hwnd;
+  HWND progressBar;
+  HWND agreeBox;
+  HWND pathEdit;
+  HINSTANCE hInstance;
+  int page;
+  char agreeLabel[260];
+  int state;
+  int requiredKB;
+  int freeKB;
+  int progress;
+  InstallJob job;
+  bool pathInvalid;
+  std::string statusText;
+  RECT statusRect;
+  RECT percentRect;
+  char defaultDir[260];
+  char targetDir[260];
+};

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "engine/install_job.h"
+#include "skin/image_button.h"
+#include "skin/skin_image.h"
 
 enum WizardPage { PAGE_WELCOME = 0, PAGE_DIRECTORY = 1, PAGE_PROGRESS = 2 };
 
@@ -39,6 +41,20 @@ class qvWin32Dialog {
   HWND agreeBox;
   HWND pathEdit;
   HINSTANCE hInstance;
+  CWINButton cancelButton;
+  CWINButton closeButton;
+  CWINButton minimizeButton;
+  CWINButton installButton;
+  CWINButton agreementLink;
+  CWINButton nextButton;
+  CWINButton defaultDirLink;
+  CWINButton browseButton;
+  CWINButton backButton;
+  SkinImage backgroundImage;
+  SkinImage sideImage;
+  SkinImage bannerImage;
+  SkinImage pathFrameImage;
+  SkinImage folderImage;
   int page;
   char agreeLabel[260];
   int state;

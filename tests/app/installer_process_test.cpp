@@ -6,16 +6,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/test_files.h"
+
 namespace {
 
-std::string InstallerPath() {
-  const char* unixPath = getenv("ZV_INSTALLER");
-  std::string path = std::string("Z:") + (unixPath ? unixPath : "/missing");
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
+std::string InstallerPath() { return HostPathFromEnvironment("ZV_INSTALLER"); }
 
 const char kTitle[] = "Zuvuva在线安装";
 

@@ -73,14 +73,7 @@ std::vector<RegistryValue> SortedByName(std::vector<RegistryValue> values) {
   return values;
 }
 
-std::string DemoGamePath() {
-  const char* unixPath = getenv("ZV_DEMO_GAME");
-  std::string path = std::string("Z:") + (unixPath ? unixPath : "/missing-demo-game");
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
+std::string DemoGamePath() { return HostPathFromEnvironment("ZV_DEMO_GAME"); }
 
 bool WaitForGameLog(const std::string& logPath, const std::string& word, int count) {
   for (int i = 0; i < 200; ++i) {

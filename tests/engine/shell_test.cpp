@@ -119,12 +119,8 @@ TEST(DeleteDirectoryTree, RemovesNestedFoldersAndKeepsReadOnlyFiles) {
 
 // The fixture holds tree\link, a link to the folder outside\ beside the tree.
 TEST(DeleteDirectoryTree, NeverFollowsALinkOutOfTheTree) {
-  const char* fixture = getenv("ZV_LINK_FIXTURE");
-  ASSERT_NE(fixture, nullptr);
-  std::string root = std::string("Z:") + fixture;
-  for (char& c : root) {
-    if (c == '/') c = '\\';
-  }
+  const std::string root = HostPathFromEnvironment("ZV_LINK_FIXTURE");
+  ASSERT_FALSE(root.empty());
   ASSERT_TRUE(PathExists(root + "\\outside\\keep.txt"));
   ASSERT_TRUE(PathExists(root + "\\tree\\link"));
   DeleteDirectoryTree((root + "\\tree").c_str());

@@ -12,13 +12,6 @@
 
 namespace {
 
-std::string WindowsPath(std::string unixPath) {
-  for (char& c : unixPath) {
-    if (c == '/') c = '\\';
-  }
-  return "Z:" + unixPath;
-}
-
 std::mutex g_boxLock;
 
 int RecordBox(HWND owner, const char* text, const char* caption, UINT) {
@@ -30,10 +23,9 @@ int RecordBox(HWND owner, const char* text, const char* caption, UINT) {
 }  // namespace
 
 bool LoadTestServers(TestServers* servers) {
-  const char* file = getenv("ZV_SERVERS_ENV");
-  if (!file) return false;
+  const std::string file = HostPathFromEnvironment("ZV_SERVERS_ENV");
   std::string text;
-  if (!ReadTestFile(WindowsPath(file), &text)) return false;
+  if (file.empty() || !ReadTestFile(file, &text)) return false;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
@@ -47,9 +39,9 @@ bool LoadTestServers(TestServers* servers) {
     if (key == "FAULT_URL") servers->faultUrl = value;
     if (key == "REFUSED_URL") servers->refusedUrl = value;
     if (key == "HTTPS_URL") servers->httpsUrl = value;
-    if (key == "TEST_CA") servers->testCa = WindowsPath(value);
-    if (key == "SERVE_ROOT") servers->serveRoot = WindowsPath(value);
-    if (key == "REQUEST_LOG") servers->requestLog = WindowsPath(value);
+    if (key == "TEST_CA") servers->testCa = WindowsPathOfHostPath(value);
+    if (key == "SERVE_ROOT") servers->serveRoot = WindowsPathOfHostPath(value);
+    if (key == "REQUEST_LOG") servers->requestLog = WindowsPathOfHostPath(value);
   }
   return !servers->nginxUrl.empty() && !servers->faultUrl.empty() && !servers->serveRoot.empty();
 }

@@ -7,18 +7,15 @@
 #include <string>
 
 #include "skin/skin_image.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
 class InstallerResources : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* unixPath = getenv("ZV_INSTALLER");
-    ASSERT_NE(unixPath, nullptr);
-    std::string path = std::string("Z:") + unixPath;
-    for (char& c : path) {
-      if (c == '/') c = '\\';
-    }
+    const std::string path = HostPathFromEnvironment("ZV_INSTALLER");
+    ASSERT_FALSE(path.empty());
     module_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module_, nullptr) << path;
   }

@@ -149,6 +149,16 @@ std::vector<std::string> ListTree(const std::string& root) {
   return out;
 }
 
+std::string WindowsPathOfHostPath(std::string hostPath) {
+  std::replace(hostPath.begin(), hostPath.end(), '/', '\\');
+  return "Z:" + hostPath;
+}
+
+std::string HostPathFromEnvironment(const char* name) {
+  const char* value = getenv(name);
+  return value ? WindowsPathOfHostPath(value) : std::string();
+}
+
 void RemoveTree(const std::string& path) {
   std::vector<std::string> entries = ListTree(path);
   std::sort(entries.rbegin(), entries.rend());  // children before parents

@@ -29,3 +29,9 @@ bool IsReadOnly(const std::string& path);
 // directories end with a backslash.
 std::vector<std::string> ListTree(const std::string& root);
 void RemoveTree(const std::string& path);
+
+// The Windows path (through Wine's Z: drive) of the Linux path held by the
+// environment variable `name`; empty when it is not set.
+std::string HostPathFromEnvironment(const char* name);
+// The Windows path of a Linux path, through Wine's Z: drive.
+std::string WindowsPathOfHostPath(std::string hostPath);

@@ -20,7 +20,8 @@ qvWin32Dialog::qvWin32Dialog(HINSTANCE instance)
       pathInvalid(false),
       statusText(SetupStatusText[SETUP_READING_CONFIG]),
       statusRect(),
-      percentRect() {
+      percentRect(),
+      pathFont(nullptr) {
   snprintf(agreeLabel, sizeof agreeLabel, "%s", "已阅读并同意");
   defaultDir[0] = '\0';
   targetDir[0] = '\0';
@@ -30,6 +31,7 @@ qvWin32Dialog::~qvWin32Dialog() {
   // A worker that still runs stops at its next check.
   job.cancelRequested = true;
   WindowRegistry::Remove(hwnd);
+  if (pathFont) DeleteObject(pathFont);
 }
 
 bool qvWin32Dialog::Create(const char* className, const char* title, DWORD style, const RECT& rect) {

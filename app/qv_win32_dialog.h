@@ -31,10 +31,28 @@ class qvWin32Dialog {
 
   static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  // Worker notifications.
+  // Pages and commands.
+  void ShowPage();
+  void OnCommand(WPARAM wParam);
+  void RequestClose();
+  void StartInstall();
+  void OnAgreeClicked();
+
+  // The install directory.
+  void OnPathEdited();
+  void BrowseForFolder();
+  void RestoreDefaultDir();
+
+  // Painting.
+  void PaintWelcomePage(HDC dc);
+  void PaintDirectoryPage(HDC dc);
+  void PaintProgressPage(HDC dc);
+
+  // Worker notifications, exit and report.
   LRESULT OnSetupProgress(int percent);
   LRESULT OnSetupState(int newState);
   void SendCompletionReport();
+  void WriteWbConfig();
 
   HWND hwnd;
   HWND progressBar;
@@ -68,4 +86,18 @@ class qvWin32Dialog {
   RECT percentRect;
   char defaultDir[260];
   char targetDir[260];
+  HFONT pathFont;  // the path field's font, for the window's life
+
+  // The page fonts, made once and kept for the window's life.
+  struct PageFonts {
+    PageFonts();
+    ~PageFonts();
+    HFONT title;
+    HFONT heading;
+    HFONT body;
+  } fonts;
+
+ private:
+  HWND CreateImageButton(CWINButton& button, int id, int x, int y, int w, int h, WORD png, bool hand);
+  LRESULT HitTest();
 };

@@ -41,6 +41,8 @@ class qvWin32Dialog {
   // The install directory.
   void OnPathEdited();
   void BrowseForFolder();
+  // What Browse does with the folder the user chose.
+  void AcceptChosenFolder(const char* path);
   void RestoreDefaultDir();
 
   // Painting.

@@ -43,6 +43,10 @@ void qvWin32Dialog::BrowseForFolder() {
     CoTaskMemFree(selection);
   }
   if (path[0] == '\0') return;
+  AcceptChosenFolder(path);
+}
+
+void qvWin32Dialog::AcceptChosenFolder(const char* path) {
   const int free = GetFreeSpaceKB(path);
   if (free < 0) return;
   freeKB = free;

@@ -103,6 +103,7 @@ TEST(Wizard, CancelOnTheWelcomePageQuitsWithoutAReport) {
 // On page 2 Cancel only asks the worker to stop; the window stays until the
 // worker reports state 0, and nothing is reported to the web site.
 TEST(Wizard, CancelDuringTheDownloadWaitsForTheWorker) {
+  RemoveTree("C:\\ZvCancelled");  // no package left from an earlier run to resume
   const int reportsBefore = ReportsReceived();
   InstallerProcess installer(Installer());
   HWND wizard = WaitForWizard(20000);
@@ -124,6 +125,26 @@ TEST(Wizard, CancelDuringTheDownloadWaitsForTheWorker) {
   std::string config;
   ASSERT_TRUE(ReadTestFile("C:\\ZvCancelled\\Zuvuva\\wbConfig.ini", &config));
   EXPECT_EQ(config, "[WBID]\r\nID=1\r\n[WBURL]\r\nURL=http://127.0.0.1:8451\r\n[Area]\r\nAreaID=25\r\n");
+}
+
+// A whole installation through the window: the worker installs and starts the
+// game, the wizard sends exactly one report and quits by itself.
+TEST(Wizard, SuccessfulInstallReportsOnceAndCloses) {
+  RemoveTree("C:\\ZvReported");
+  const int reportsBefore = ReportsReceived();
+  InstallerProcess installer(Installer());
+  HWND wizard = WaitForWizard(20000);
+  ASSERT_NE(wizard, nullptr);
+  MouseClick(wizard, 1006);
+  TypePath(wizard, "C:\\ZvReported");
+  MouseClick(wizard, 1004);
+  EXPECT_EQ(installer.Wait(60000), 0);
+  EXPECT_EQ(ReportsReceived(), reportsBefore + 1);
+  EXPECT_TRUE(PathExists("C:\\ZvReported\\Zuvuva\\game.exe"));
+  EXPECT_FALSE(PathExists("C:\\ZvReported\\Zuvuva\\zuvuva.pak"));
+  HWND game = WaitForWindow(nullptr, "Zuvuva Demo Game", 10000);
+  EXPECT_NE(game, nullptr);
+  if (game) PostMessageA(game, WM_CLOSE, 0, 0);
 }
 
 }  // namespace

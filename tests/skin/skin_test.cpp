@@ -9,6 +9,7 @@
 
 #include "skin/image_button.h"
 #include "skin/skin_image.h"
+#include "tests/support/gdi_room.h"
 
 namespace {
 
@@ -274,16 +275,6 @@ TEST_F(WindowTest, HandCursorOnlyWhereWantedAndEnabled) {
   EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));
   EXPECT_EQ(GetClassLongPtrA(a, GCLP_HCURSOR), 0u);  // gone for the whole class
   SetClassLongPtrA(a, GCLP_HCURSOR, classCursor);
-}
-
-// How many more GDI objects the process can create: GetGuiResources counts
-// nothing under Wine, so the free room in the handle table is measured by
-// filling it with pens and releasing them again.
-int FreeGdiRoom() {
-  std::vector<HPEN> pens;
-  while (HPEN pen = CreatePen(PS_SOLID, 1, 0)) pens.push_back(pen);
-  for (HPEN pen : pens) DeleteObject(pen);
-  return (int)pens.size();
 }
 
 // Every paint releases what it creates.

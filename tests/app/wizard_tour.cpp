@@ -46,8 +46,10 @@ int main(int argc, char** argv) {
   Announce(wizard, 1);
   MouseClick(wizard, 1004);
   // Show the progress page once the package download is under way.
-  for (int i = 0; i < 200 && SendMessageA(Child(wizard, 1002), PBM_GETPOS, 0, 0) < 20; ++i) Sleep(50);
-  Announce(wizard, 2);
+  for (int i = 0; i < 200 && IsWindow(wizard) && SendMessageA(Child(wizard, 1002), PBM_GETPOS, 0, 0) < 20; ++i) {
+    Sleep(50);
+  }
+  if (IsWindow(wizard)) Announce(wizard, 2);
   const int code = installer.Wait(180000);
   printf("EXIT %d\n", code);
   return code == 0 ? 0 : 1;

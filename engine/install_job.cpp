@@ -39,16 +39,13 @@ bool InstallJob::FetchSetupDescriptorFrom(const char* serverAddress) {
   snprintf(url, sizeof url, "%s/update/online_setup.txt", serverAddress);
 
   std::string path;
-  for (int attempt = 1;; ++attempt) {
-    if (DownloadFile(url, nullptr, &path, attempt > 1) == 0) break;
-    if (cancelRequested) return false;
-    if (attempt == kDescriptorAttempts) {
-      char text[260];
-      snprintf(text, sizeof text, "%s 错误  尝试 %d", url, attempt);
-      ShowEngineMessage(window, text, "退出", MB_OK);
-      return false;
-    }
-    Sleep(kRetryPauseMs);
+  const RetryOutcome outcome = DownloadWithRetries(url, nullptr, &path, kDescriptorAttempts);
+  if (outcome == RetryOutcome::kCancelled) return false;
+  if (outcome == RetryOutcome::kGaveUp) {
+    char text[260];
+    snprintf(text, sizeof text, "%s 错误  尝试 %d", url, kDescriptorAttempts);
+    ShowEngineMessage(window, text, "退出", MB_OK);
+    return false;
   }
 
   descriptorPath = path;
@@ -66,6 +63,16 @@ bool InstallJob::FetchSetupDescriptorFrom(const char* serverAddress) {
   ReadSetupText("Publisher", publisher, file);
   ReadSetupText("Contact", contact, file);
   return true;
+}
+
+InstallJob::RetryOutcome InstallJob::DownloadWithRetries(const char* url, const char* localName,
+                                                         std::string* localPath, int attempts) {
+  for (int attempt = 1;; ++attempt) {
+    if (DownloadFile(url, localName, localPath, attempt > 1) == 0) return RetryOutcome::kDownloaded;
+    if (cancelRequested) return RetryOutcome::kCancelled;
+    if (attempt == attempts) return RetryOutcome::kGaveUp;
+    Sleep(kRetryPauseMs);
+  }
 }
 
 void InstallJob::Start(HWND owner, const char* directory) {

@@ -32,6 +32,11 @@ class InstallJob {
   // local file's full path whenever one was chosen.
   int DownloadFile(const char* url, const char* localName, std::string* localPath, bool keepProgress);
 
+  // Up to `attempts` calls of DownloadFile, 500 ms apart, the first showing
+  // progress from 0 and the others keeping it.
+  enum class RetryOutcome { kDownloaded, kCancelled, kGaveUp };
+  RetryOutcome DownloadWithRetries(const char* url, const char* localName, std::string* localPath, int attempts);
+
   // The install procedure, run by the worker thread.
   void RunInstall();
 

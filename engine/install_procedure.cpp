@@ -18,7 +18,6 @@ const int ACTION_COMMAND = 1;
 const int ACTION_DOWNLOAD = 2;
 const int kListAttempts = 20;
 const int kFileAttempts = 100;
-const DWORD kRetryPauseMs = 500;
 
 const char kParseError[] = "解析更新列表文件错误.";
 
@@ -60,14 +59,14 @@ void InstallJob::RunInstall() {
 
   post(WM_SETUP_STATE, 2);
   std::string listPath;
-  for (int attempt = 1;; ++attempt) {
-    if (DownloadFile(listUrl, nullptr, &listPath, attempt > 1) == 0) break;
-    if (cancelRequested) return cancelled();
-    if (attempt == kListAttempts) {
-      snprintf(errorText, sizeof errorText, "下载 %s 失败 尝试 %d", listUrl, attempt);
+  switch (DownloadWithRetries(listUrl, nullptr, &listPath, kListAttempts)) {
+    case RetryOutcome::kDownloaded:
+      break;
+    case RetryOutcome::kCancelled:
+      return cancelled();
+    case RetryOutcome::kGaveUp:
+      snprintf(errorText, sizeof errorText, "下载 %s 失败 尝试 %d", listUrl, kListAttempts);
       return fail(errorText);
-    }
-    Sleep(kRetryPauseMs);
   }
 
   char section[20];
@@ -96,14 +95,14 @@ void InstallJob::RunInstall() {
   if (action & ACTION_DOWNLOAD) {
     post(WM_SETUP_STATE, 4);
     std::string localPath;
-    for (int attempt = 1;; ++attempt) {
-      if (DownloadFile(srcfile, destfile, &localPath, attempt > 1) == 0) break;
-      if (cancelRequested) return cancelled();
-      if (attempt == kFileAttempts) {
-        snprintf(errorText, sizeof errorText, "下载 %s 失败，请重新下载 尝试 %d", srcfile, attempt);
+    switch (DownloadWithRetries(srcfile, destfile, &localPath, kFileAttempts)) {
+      case RetryOutcome::kDownloaded:
+        break;
+      case RetryOutcome::kCancelled:
+        return cancelled();
+      case RetryOutcome::kGaveUp:
+        snprintf(errorText, sizeof errorText, "下载 %s 失败，请重新下载 尝试 %d", srcfile, kFileAttempts);
         return fail(errorText);
-      }
-      Sleep(kRetryPauseMs);
     }
   }
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "engine/message_box.h"
-#include "engine/server_config.h"
+#include "engine/server_address.h"
 #include "engine/shell_integration.h"
 
 namespace {
@@ -32,7 +32,7 @@ InstallJob::~InstallJob() {
   if (thread) CloseHandle(thread);
 }
 
-bool InstallJob::FetchSetupDescriptor() { return FetchSetupDescriptorFrom(ZV_DOWNLOAD_SERVER); }
+bool InstallJob::FetchSetupDescriptor() { return FetchSetupDescriptorFrom(kDownloadServer); }
 
 bool InstallJob::FetchSetupDescriptorFrom(const char* serverAddress) {
   char url[512];

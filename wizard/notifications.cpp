@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/qv_win32_dialog.h"
-#include "engine/server_config.h"
+#include "engine/server_address.h"
 #include "wizard/setup_messages.h"
 #include "wizard/wizard_timers.h"
 
@@ -36,7 +36,7 @@ LRESULT qvWin32Dialog::OnSetupState(int newState) {
 
 void qvWin32Dialog::SendCompletionReport() {
   char url[260];
-  snprintf(url, sizeof url, "%s/Game/GameUninstall.aspx?params=%d&action=%d", ZV_WEB_SITE, 1, 1);
+  snprintf(url, sizeof url, "%s/Game/GameUninstall.aspx?params=%d&action=%d", kWebSite, 1, 1);
   char trace[260];
   snprintf(trace, sizeof trace, "online_log open  %s", url);
   OutputDebugStringA(trace);

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/qv_win32_dialog.h"
-#include "engine/server_config.h"
+#include "engine/server_address.h"
 
 void qvWin32Dialog::WriteWbConfig() {
   char path[260];
@@ -13,7 +13,7 @@ void qvWin32Dialog::WriteWbConfig() {
   char number[16];
   snprintf(number, sizeof number, "%d", 1);
   WritePrivateProfileStringA("WBID", "ID", number, path);
-  WritePrivateProfileStringA("WBURL", "URL", ZV_WEB_SITE, path);
+  WritePrivateProfileStringA("WBURL", "URL", kWebSite, path);
   snprintf(number, sizeof number, "%d", 25);
   WritePrivateProfileStringA("Area", "AreaID", number, path);
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tests/support/test_files.h"
+
 InstallerProcess::InstallerProcess(const std::string& exe) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -24,6 +26,12 @@ int InstallerProcess::Wait(DWORD ms) {
   DWORD code = 0;
   GetExitCodeProcess(info_.hProcess, &code);
   return (int)code;
+}
+
+void InstallerProcess::Kill() {
+  if (!started_) return;
+  TerminateProcess(info_.hProcess, 99);
+  WaitForSingleObject(info_.hProcess, 10000);
 }
 
 HWND WaitForWindow(const char* className, const char* title, DWORD ms) {
@@ -117,4 +125,20 @@ std::vector<int> VisibleChildren(HWND wizard) {
     if (Visible(wizard, id)) ids.push_back(id);
   }
   return ids;
+}
+
+void InstallInto(HWND wizard, const std::string& folder) {
+  MouseClick(wizard, 1006);
+  TypePath(wizard, folder);
+  MouseClick(wizard, 1004);
+}
+
+int ReportsReceived(const std::string& accessLogPath) {
+  std::string log;
+  ReadTestFile(accessLogPath, &log);
+  int count = 0;
+  for (const std::string& line : SplitLines(log)) {
+    if (line.find("\"GET /Game/GameUninstall.aspx?params=1&action=1 ") != std::string::npos) ++count;
+  }
+  return count;
 }

@@ -14,6 +14,8 @@ class InstallerProcess {
   bool started() const { return started_; }
   // The exit code, or -1 when the process has not ended within `ms`.
   int Wait(DWORD ms);
+  // Ends the process at once, as the task manager does, and waits for it.
+  void Kill();
   DWORD id() const { return info_.dwProcessId; }
 
  private:
@@ -47,3 +49,8 @@ void TypePath(HWND wizard, const std::string& text);
 std::vector<int> VisibleChildren(HWND wizard);
 // Lets the wizard handle what was posted to it.
 void Settle(HWND wizard);
+// From the welcome page: Next, `folder` typed into the path field, Install.
+void InstallInto(HWND wizard, const std::string& folder);
+
+// How many completion reports an nginx access log holds.
+int ReportsReceived(const std::string& accessLogPath);

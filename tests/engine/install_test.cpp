@@ -13,7 +13,7 @@
 
 #include "engine/install_job.h"
 #include "engine/shell_integration.h"
-#include "tests/engine/install_checks.h"
+#include "tests/support/install_checks.h"
 #include "tests/engine/test_servers.h"
 #include "tests/support/test_files.h"
 #include "tools/pkgtool/package_writer.h"
@@ -220,32 +220,11 @@ TEST_F(InstallTest, DecInstallsRegistersLinksAndStartsTheGame) {
   EXPECT_LT(log.find("started"), log.find("closed"));
   EXPECT_LT(log.find("closed"), log.rfind("started"));
 
-  const std::string uninstaller = installDir_ + "uninstall\\uninst.exe";
-  const std::string iniPath = installDir_ + "uninstall\\uninstall.ini";
-  const std::vector<RegistryValue> expected = {
-      {"DisplayName", REG_SZ, game_},
-      {"NoModify", REG_DWORD, "1"},
-      {"NoRepair", REG_DWORD, "1"},
-      {"UninstallString", REG_SZ, "\"" + uninstaller + "\" \"/U:" + iniPath + "\""},
-      {"Publisher", REG_SZ, "Zuvuva Studio"},
-      {"Contact", REG_SZ, "help@example.com"},
-      {"DisplayIcon", REG_SZ, "\"" + uninstaller + "\""},
-  };
-  EXPECT_EQ(UninstallValues(game_), SortedByName(expected));
-
-  const std::string exe = installDir_ + "game.exe";
-  const std::string folder = installDir_.substr(0, installDir_.size() - 1);
-  const std::string programs = SpecialFolder(CSIDL_PROGRAMS) + "\\" + game_;
-  EXPECT_EQ(LinkTarget(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\game.lnk"), (LinkInfo{exe, folder}));
-  EXPECT_EQ(LinkTarget(programs + "\\game.lnk"), (LinkInfo{exe, folder}));
-  EXPECT_EQ(LinkTarget(programs + "\\game卸载.lnk"), (LinkInfo{uninstaller, folder + "\\uninstall"}));
-
-  char section[2048];
-  const DWORD length = GetPrivateProfileSectionA("config", section, sizeof section, iniPath.c_str());
-  std::vector<std::string> keys;
-  for (const char* p = section; p < section + length && *p; p += strlen(p) + 1) keys.push_back(p);
-  EXPECT_EQ(keys, (std::vector<std::string>{"setupdir=" + installDir_, "gamename=" + game_, "shortcutname=game",
-                                            "ProductTitle=Zuvuva Demo Game", "OnlineType=1"}));
+  EXPECT_EQ(UninstallValues(game_), ExpectedUninstallValues(game_, installDir_, "Zuvuva Studio", "help@example.com"));
+  EXPECT_EQ(GameLinks(game_), ExpectedGameLinks(installDir_));
+  EXPECT_EQ(UninstallIniConfig(installDir_ + "uninstall\\uninstall.ini"),
+            (std::vector<std::string>{"setupdir=" + installDir_, "gamename=" + game_, "shortcutname=game",
+                                      "ProductTitle=Zuvuva Demo Game", "OnlineType=1"}));
 }
 
 TEST_F(InstallTest, ActionZeroDownloadsNothing) {

@@ -8,7 +8,7 @@
 
 #include "engine/install_job.h"
 #include "engine/shell_integration.h"
-#include "tests/engine/install_checks.h"
+#include "tests/support/install_checks.h"
 #include "tests/support/test_files.h"
 
 namespace {

@@ -26,12 +26,7 @@ bool LoadTestServers(TestServers* servers) {
   const std::string file = HostPathFromEnvironment("ZV_SERVERS_ENV");
   std::string text;
   if (file.empty() || !ReadTestFile(file, &text)) return false;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : SplitLines(text)) {
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     std::string key = line.substr(0, eq), value = line.substr(eq + 1);
@@ -75,12 +70,7 @@ std::vector<std::vector<std::string>> RequestsFor(const TestServers& servers, co
   std::string text;
   if (!ReadTestFile(servers.requestLog, &text)) return out;
   std::vector<std::string>* current = nullptr;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : SplitLines(text)) {
     if (line.compare(0, 4, "=== ") == 0) {
       current = nullptr;
       if (line.substr(4) == path) {

@@ -86,6 +86,20 @@ TempDir::~TempDir() {
 
 std::string TempDir::Join(const std::string& tail) const { return path_ + "\\" + tail; }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.push_back(text.substr(start, stop - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 bool WriteTestFile(const std::string& path, const std::string& bytes) {
   FILE* f = fopen(Host(path).c_str(), "wb");
   if (!f) return false;

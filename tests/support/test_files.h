@@ -19,6 +19,9 @@ class TempDir {
   std::string path_;
 };
 
+// The lines of `text`, without their "\n" or "\r\n"; no empty last line.
+std::vector<std::string> SplitLines(const std::string& text);
+
 bool WriteTestFile(const std::string& path, const std::string& bytes);
 bool ReadTestFile(const std::string& path, std::string* bytes);
 bool MakeTestDirectory(const std::string& path);

@@ -15,8 +15,15 @@ struct LinkInfo {
   std::string workingDir;
   bool operator==(const LinkInfo& other) const { return target == other.target && workingDir == other.workingDir; }
 };
+inline void PrintTo(const LinkInfo& link, std::ostream* os) { *os << link.target << " in " << link.workingDir; }
 // Target and working directory of a .lnk file, loaded with IShellLinkA.
 LinkInfo LinkTarget(const std::string& linkPath);
+// The links an installation of `gameName` with the shortcut name "game" makes:
+// on the desktop, and the game and uninstall links in its Programs folder.
+std::vector<LinkInfo> GameLinks(const std::string& gameName);
+// What GameLinks gives after an installation into `installDir` (with its
+// trailing backslash).
+std::vector<LinkInfo> ExpectedGameLinks(const std::string& installDir);
 
 struct RegistryValue {
   std::string name;
@@ -34,6 +41,13 @@ inline void PrintTo(const RegistryValue& v, std::ostream* os) {
 std::vector<RegistryValue> UninstallValues(const std::string& keyName);
 // `values` sorted by name, to compare with UninstallValues.
 std::vector<RegistryValue> SortedByName(std::vector<RegistryValue> values);
+
+// The seven values an installation into `installDir` (with its trailing
+// backslash) registers, uninstall\uninst.exe being the uninstaller.
+std::vector<RegistryValue> ExpectedUninstallValues(const std::string& displayName, const std::string& installDir,
+                                                   const std::string& publisher, const std::string& contact);
+// The "key=value" lines of the [config] section of an uninstall.ini, in order.
+std::vector<std::string> UninstallIniConfig(const std::string& iniPath);
 
 // Windows path of the demo game built with the tests (ZV_DEMO_GAME).
 std::string DemoGamePath();

@@ -1,4 +1,4 @@
-#include "tests/engine/install_checks.h"
+#include "tests/support/install_checks.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "tests/support/test_files.h"
 
@@ -73,6 +74,41 @@ std::vector<RegistryValue> SortedByName(std::vector<RegistryValue> values) {
   return values;
 }
 
+std::vector<LinkInfo> GameLinks(const std::string& gameName) {
+  const std::string programs = SpecialFolder(CSIDL_PROGRAMS) + "\\" + gameName;
+  return {LinkTarget(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\game.lnk"), LinkTarget(programs + "\\game.lnk"),
+          LinkTarget(programs + "\\game卸载.lnk")};
+}
+
+std::vector<LinkInfo> ExpectedGameLinks(const std::string& installDir) {
+  const std::string folder = installDir.substr(0, installDir.size() - 1);
+  return {{installDir + "game.exe", folder}, {installDir + "game.exe", folder},
+          {installDir + "uninstall\\uninst.exe", folder + "\\uninstall"}};
+}
+
+std::vector<RegistryValue> ExpectedUninstallValues(const std::string& displayName, const std::string& installDir,
+                                                   const std::string& publisher, const std::string& contact) {
+  const std::string uninstaller = installDir + "uninstall\\uninst.exe";
+  const std::string iniPath = installDir + "uninstall\\uninstall.ini";
+  return SortedByName({
+      {"DisplayName", REG_SZ, displayName},
+      {"NoModify", REG_DWORD, "1"},
+      {"NoRepair", REG_DWORD, "1"},
+      {"UninstallString", REG_SZ, "\"" + uninstaller + "\" \"/U:" + iniPath + "\""},
+      {"Publisher", REG_SZ, publisher},
+      {"Contact", REG_SZ, contact},
+      {"DisplayIcon", REG_SZ, "\"" + uninstaller + "\""},
+  });
+}
+
+std::vector<std::string> UninstallIniConfig(const std::string& iniPath) {
+  char section[2048];
+  const DWORD length = GetPrivateProfileSectionA("config", section, sizeof section, iniPath.c_str());
+  std::vector<std::string> keys;
+  for (const char* p = section; p < section + length && *p; p += strlen(p) + 1) keys.push_back(p);
+  return keys;
+}
+
 std::string DemoGamePath() { return HostPathFromEnvironment("ZV_DEMO_GAME"); }
 
 bool WaitForGameLog(const std::string& logPath, const std::string& word, int count) {
@@ -80,12 +116,8 @@ bool WaitForGameLog(const std::string& logPath, const std::string& word, int cou
     std::string text;
     if (ReadTestFile(logPath, &text)) {
       int seen = 0;
-      size_t start = 0;
-      while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        if (text.compare(start, word.size(), word) == 0) ++seen;
-        start = end + 1;
+      for (const std::string& line : SplitLines(text)) {
+        if (line.compare(0, word.size(), word) == 0) ++seen;
       }
       if (seen >= count) return true;
     }

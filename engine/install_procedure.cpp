@@ -27,15 +27,6 @@ bool Compose(char (&out)[N], const char* format, Args... args) {
   return length >= 0 && length < (int)N;
 }
 
-// A "destfile" names a file below the install directory: one leading
-// backslash is allowed, a UNC or drive path, a ".." component or a device
-// name is not.
-bool StaysInInstallDir(const char* destfile) {
-  if ((destfile[0] == '\\' || destfile[0] == '/') && (destfile[1] == '\\' || destfile[1] == '/')) return false;
-  if (destfile[0] == '/') return false;
-  return IsSafePackageTail(std::string("\\") + destfile);
-}
-
 }  // namespace
 
 void InstallJob::RunInstall() {
@@ -88,7 +79,7 @@ void InstallJob::RunInstall() {
     return fail("解析更新列表文件错误,动作为下载文件但文件路径为空.");
   }
   // Whatever the list names is written or unpacked below the install directory only.
-  if ((action & (ACTION_DOWNLOAD | ACTION_COMMAND)) && destfile[0] != '\0' && !StaysInInstallDir(destfile)) {
+  if ((action & (ACTION_DOWNLOAD | ACTION_COMMAND)) && destfile[0] != '\0' && !IsSafeDestinationFile(destfile)) {
     return fail(kParseError);
   }
 

@@ -177,6 +177,13 @@ bool IsSafePackageTail(const std::string& tail) {
   return true;
 }
 
+bool IsSafeDestinationFile(const std::string& destfile) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (destfile.size() >= 2 && separator(destfile[0]) && separator(destfile[1])) return false;
+  if (!destfile.empty() && destfile[0] == '/') return false;
+  return IsSafePackageTail("\\" + destfile);
+}
+
 int ExtractPackage(PackageSystem& system, const std::string& archiveName, const std::string& directory) {
   return ExtractPackageFile(system, JoinPath(directory, archiveName), directory);
 }

@@ -70,6 +70,11 @@ void ParsePackageDirectory(uint32_t directoryLength, const PlaintextImage& plain
 // as separators here because Windows treats them so.
 bool IsSafePackageTail(const std::string& tail);
 
+// True when a "destfile" of the update list names a file below the install
+// directory: one leading backslash is allowed, a UNC or drive path, a ".."
+// component or a device name is not.
+bool IsSafeDestinationFile(const std::string& destfile);
+
 // Unpacks the archive `archiveName` found in `directory` into `directory`.
 // 0 when the directory held entries and every file that could be opened was
 // written whole; 1 when there was nothing to extract or a write fell short.

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "package/package_archive.h"
 #include "package_check.h"
 #include "package_writer.h"
+#include "server_check.h"
 #include "source_tree.h"
 
 namespace {
@@ -28,7 +30,13 @@ const char kUsage[] =
     "      unpack with the installer's own extraction code\n"
     "  verify <archive>\n"
     "      check that the archive is readable and every entry is in bounds and\n"
-    "      safe to write; exit status 1 when it is not\n";
+    "      safe to write; exit status 1 when it is not\n"
+    "  check <server-address>\n"
+    "      ask the download server (http://host[:port], the address built into\n"
+    "      the installer) everything the installer asks: the setup descriptor,\n"
+    "      the update list, the package and resumed downloads; one line per\n"
+    "      finding (ok, warn, FAIL); exit status 1 when an installation from\n"
+    "      this server would fail\n";
 
 int Usage(const char* problem) {
   if (problem) fprintf(stderr, "pkgtool: %s\n\n", problem);
@@ -128,6 +136,34 @@ int Extract(int argc, char** argv) {
   return 0;
 }
 
+int Check(int argc, char** argv) {
+  if (argc != 1) return Usage("check needs one server address");
+  const std::string address = argv[0];
+  if (!IsServerAddress(address)) {
+    return Usage("the server address is http:// or https:// and a host[:port], without a path or trailing slash");
+  }
+  std::string error;
+  std::unique_ptr<HttpClient> client = MakePlatformHttpClient(&error);
+  if (!client) {
+    fprintf(stderr, "pkgtool: %s\n", error.c_str());
+    return 1;
+  }
+  printf("checking %s as the installer will use it\n", address.c_str());
+  fflush(stdout);
+  const ServerCheckTotals totals = CheckServer(address, *client, [](const CheckLine& line) {
+    const char* label = line.level == CheckLevel::kOk ? "ok  " : line.level == CheckLevel::kWarning ? "warn" : "FAIL";
+    printf("%s %s: %s\n", label, line.topic, line.text.c_str());
+    fflush(stdout);
+  });
+  if (totals.failures > 0) {
+    printf("%s: %d failure(s), %d warning(s): an installation from this server fails\n", address.c_str(),
+           totals.failures, totals.warnings);
+    return 1;
+  }
+  printf("%s: the installer finds everything it needs, %d warning(s)\n", address.c_str(), totals.warnings);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,5 +174,6 @@ int main(int argc, char** argv) {
   if (command == "list") return List(argc - 2, argv + 2);
   if (command == "extract") return Extract(argc - 2, argv + 2);
   if (command == "verify") return Verify(argc - 2, argv + 2);
+  if (command == "check") return Check(argc - 2, argv + 2);
   return Usage(("unknown command " + command).c_str());
 }

@@ -24,10 +24,7 @@ mkdir -p "$state/www"
 state=$(cd "$state" && pwd)
 www=$state/www
 tool=("$repo/scripts/wine-run" "$pkgtool")
-"$repo/scripts/publish-demo" "$www" "$game" slow/zuvuva.pak -- "${tool[@]}"
-if [ "$port" != 8451 ]; then
-  sed -i "s|http://127.0.0.1:8451/|http://127.0.0.1:$port/|" "$www/update/online_setup.txt" "$www/update/list.ini"
-fi
+ZV_DEMO_SERVER=http://127.0.0.1:$port "$repo/scripts/publish-demo" "$www" "$game" slow/zuvuva.pak -- "${tool[@]}"
 if [ "$corrupt" = yes ]; then
   # 32 bytes after the 8-byte header: the first two cipher blocks, which hold
   # the start of the directory.

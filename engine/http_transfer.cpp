@@ -1,36 +1,19 @@
 // HTTP transfers over WinINet: DownloadFile with resume, SendGetRequest.
 #include <windows.h>
 #include <wininet.h>
-#include <mmsystem.h>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "engine/install_job.h"
+#include "engine/internet_session.h"
 #include "engine/shell_integration.h"
 #include "wizard/setup_messages.h"
 
 namespace {
 
 const DWORD kReadChunk = 65536;
-const DWORD kUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
-
-class InternetHandle {
- public:
-  explicit InternetHandle(HINTERNET handle = nullptr) : handle_(handle) {}
-  ~InternetHandle() { Close(); }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  void Close() {
-    if (handle_) InternetCloseHandle(handle_);
-    handle_ = nullptr;
-  }
-  HINTERNET get() const { return handle_; }
-
- private:
-  HINTERNET handle_;
-};
 
 class StdioFile {
  public:
@@ -59,17 +42,6 @@ class StdioFile {
 void PostProgress(HWND window, unsigned percent) {
   // Before the window exists (the descriptor fetch) progress goes nowhere.
   if (window) PostMessageA(window, WM_SETUP_PROGRESS, 0, (LPARAM)percent);
-}
-
-// Opens the internet session the way every request of the installer does.
-HINTERNET OpenSession() {
-  DWORD flags = 0;
-  InternetGetConnectedState(&flags, 0);
-  char agent[64];
-  snprintf(agent, sizeof agent, "Agent%ld", (long)timeGetTime());
-  const DWORD access = (flags & INTERNET_CONNECTION_PROXY) ? INTERNET_OPEN_TYPE_PRECONFIG
-                                                           : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
-  return InternetOpenA(agent, access, nullptr, nullptr, 0);
 }
 
 // The server's or the protocol layer's last response: its text, or else an
@@ -134,7 +106,7 @@ int InstallJob::DownloadFile(const char* url, const char* localName, std::string
   }
   if (localPath) *localPath = path;
 
-  InternetHandle session(OpenSession());
+  InternetHandle session(OpenInstallerSession());
   if (!session.get()) {
     snprintf(errorText, sizeof errorText, "InternetOpen错误. %d.", (int)GetLastError());
     return 1;
@@ -167,7 +139,7 @@ int InstallJob::DownloadFile(const char* url, const char* localName, std::string
 
   if (cancelRequested) return 1;
 
-  InternetHandle request(InternetOpenUrlA(session.get(), url, headers, (DWORD)strlen(headers), kUrlFlags, 0));
+  InternetHandle request(InternetOpenUrlA(session.get(), url, headers, (DWORD)strlen(headers), kInstallerUrlFlags, 0));
   if (!request.get()) {
     const DWORD systemError = GetLastError();
     file.Close();
@@ -266,7 +238,7 @@ int InstallJob::DownloadFile(const char* url, const char* localName, std::string
 int SendGetRequest(const char* url) {
   char text[260];
   char line[300];
-  InternetHandle session(OpenSession());
+  InternetHandle session(OpenInstallerSession());
   if (!session.get()) {
     snprintf(text, sizeof text, "InternetOpen错误. %d.", (int)GetLastError());
     snprintf(line, sizeof line, "online_log %s", text);
@@ -274,7 +246,7 @@ int SendGetRequest(const char* url) {
     return 0;
   }
   InternetHandle request(InternetOpenUrlA(session.get(), url, "Accept: */*\r\n\r\n", (DWORD)strlen("Accept: */*\r\n\r\n"),
-                                          kUrlFlags, 0));
+                                          kInstallerUrlFlags, 0));
   if (!request.get()) {
     const DWORD systemError = GetLastError();
     session.Close();

@@ -6,27 +6,13 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/internet_session.h"
 #include "http_client.h"
 
 namespace {
 
-const DWORD kUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 const DWORD kReadChunk = 65536;
 const DWORD kTimeoutMs = 30000;
-
-class InternetHandle {
- public:
-  explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-  ~InternetHandle() {
-    if (handle_) InternetCloseHandle(handle_);
-  }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  HINTERNET get() const { return handle_; }
-
- private:
-  HINTERNET handle_;
-};
 
 std::string DescribeError(DWORD error) {
   const char* text = nullptr;
@@ -68,13 +54,7 @@ class WinInetHttpClient : public HttpClient {
  public:
   HttpResponse Get(const std::string& url, uint64_t rangeStart, BodySink& sink) override {
     HttpResponse response;
-    DWORD connected = 0;
-    InternetGetConnectedState(&connected, 0);
-    char agent[64];
-    snprintf(agent, sizeof agent, "Agent%lu", (unsigned long)GetTickCount());
-    const DWORD access = (connected & INTERNET_CONNECTION_PROXY) ? INTERNET_OPEN_TYPE_PRECONFIG
-                                                                 : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
-    InternetHandle session(InternetOpenA(agent, access, nullptr, nullptr, 0));
+    InternetHandle session(OpenInstallerSession());
     if (!session.get()) {
       response.error = DescribeError(GetLastError());
       return response;
@@ -87,7 +67,7 @@ class WinInetHttpClient : public HttpClient {
     std::string headers;
     for (const std::string& line : InstallerHeaderLines(rangeStart)) headers += line + "\r\n\r\n";
     InternetHandle request(
-        InternetOpenUrlA(session.get(), url.c_str(), headers.c_str(), (DWORD)headers.size(), kUrlFlags, 0));
+        InternetOpenUrlA(session.get(), url.c_str(), headers.c_str(), (DWORD)headers.size(), kInstallerUrlFlags, 0));
     if (!request.get()) {
       response.error = DescribeError(GetLastError());
       return response;

@@ -48,6 +48,9 @@ class qvWin32Dialog {
   // Painting.
   void PaintWelcomePage(HDC dc);
   void PaintDirectoryPage(HDC dc);
+  // The heading and the product line under the banner of pages 1 and 2; the
+  // body font stays selected.
+  void PaintBannerHeading(HDC dc, const char* heading, const char* productLine);
   void PaintProgressPage(HDC dc);
 
   // Worker notifications, exit and report.

@@ -94,15 +94,19 @@ void qvWin32Dialog::PaintWelcomePage(HDC dc) {
   Text(dc, agreeLabel, {208, 223, 308, 243});
 }
 
+void qvWin32Dialog::PaintBannerHeading(HDC dc, const char* heading, const char* productLine) {
+  SelectObject(dc, fonts.heading);
+  SetTextColor(dc, kPageColour);
+  Text(dc, heading, {20, 51, 120, 68});
+  SelectObject(dc, fonts.body);
+  ProductText(dc, productLine, {20, 72, 320, 89});
+}
+
 void qvWin32Dialog::PaintDirectoryPage(HDC dc) {
   DrawPicture(bannerImage, dc, 1, 35);
   DrawPicture(pathFrameImage, dc, 40, 206);
   DrawPicture(folderImage, dc, 46, 118);
-  SelectObject(dc, fonts.heading);
-  SetTextColor(dc, kPageColour);
-  Text(dc, "选择目标位置", {20, 51, 120, 68});
-  SelectObject(dc, fonts.body);
-  ProductText(dc, "您将“%s”安装在什么地方", {20, 72, 320, 89});
+  PaintBannerHeading(dc, "选择目标位置", "您将“%s”安装在什么地方");
   ProductText(dc, "安装程序将安装“%s”到下列文件夹中。", {76, 123, 376, 140});
   Text(dc, "单击“下一步”继续。如果您想选择其它文件夹，单击“浏览”", {47, 146, 647, 163});
   char line[260];
@@ -116,11 +120,7 @@ void qvWin32Dialog::PaintDirectoryPage(HDC dc) {
 
 void qvWin32Dialog::PaintProgressPage(HDC dc) {
   DrawPicture(bannerImage, dc, 1, 35);
-  SelectObject(dc, fonts.heading);
-  SetTextColor(dc, kPageColour);
-  Text(dc, "正在安装", {20, 51, 120, 68});
-  SelectObject(dc, fonts.body);
-  ProductText(dc, "“%s”正在安装，请等候...", {20, 72, 320, 89});
+  PaintBannerHeading(dc, "正在安装", "“%s”正在安装，请等候...");
   SetTextColor(dc, kPageColour);
   Text(dc, statusText.c_str(), statusRect);
   char percent[260] = {0};

@@ -100,9 +100,7 @@ TEST(Wizard, CancelDuringTheDownloadWaitsForTheWorker) {
   InstallerProcess installer(Installer());
   HWND wizard = WaitForWizard(20000);
   ASSERT_NE(wizard, nullptr);
-  Click(wizard, 1006);
-  TypePath(wizard, "C:\\ZvCancelled");
-  Click(wizard, 1004);
+  InstallInto(wizard, "C:\\ZvCancelled");
   EXPECT_EQ(VisibleChildren(wizard), kPage2);
   // Wait for the package download (served at 1 MB/s) to be under way.
   for (int i = 0; i < 100; ++i) {

@@ -37,11 +37,7 @@ fi
 setsid "$repo/scripts/nginx-serve" "$www" "$port" "$state/nginx" >"$state/nginx.out" 2>&1 </dev/null &
 echo $! >"$state/nginx.pid"
 url=http://127.0.0.1:$port/update/online_setup.txt
-for _ in $(seq 1 100); do
-  curl -sf "$url" >/dev/null 2>&1 && break
-  sleep 0.1
-done
-curl -sf "$url" >/dev/null || {
+"$repo/scripts/wait-for-url" "$url" || {
   echo "start_demo_server: nothing answers on 127.0.0.1:$port (is the port taken?)" >&2
   cat "$state/nginx.out" "$state/nginx/error.log" 2>/dev/null >&2
   exit 1

@@ -46,11 +46,7 @@ echo probe >"$state/www/probe.txt"
 for port in "$nginx_port" "$fault_port"; do
   path=/probe.txt
   [ "$port" = "$fault_port" ] && path=/plain/probe.txt
-  for _ in $(seq 1 100); do
-    curl -sf "http://127.0.0.1:$port$path" >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  curl -sf "http://127.0.0.1:$port$path" >/dev/null || {
+  "$repo/scripts/wait-for-url" "http://127.0.0.1:$port$path" || {
     echo "start_servers: nothing answers on port $port" >&2
     cat "$state/nginx.out" "$state/nginx/error.log" "$state/fault.out" 2>/dev/null >&2
     exit 1
